@@ -1,0 +1,1 @@
+// Work in progress.

@@ -1,0 +1,120 @@
+#include "Sqlite.h"
+
+#include "Exception.h"
+
+#include <sqlite3.h>
+
+namespace sqlite {
+
+void ApplyDefensiveSettings(sqlite3 *db) {
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
+}
+
+void Fail(sqlite3 *db, const QString &context) {
+    const QString detail =
+        db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
+    throw EDatabaseError(QStringLiteral("%1: %2").arg(context, detail));
+}
+
+Database::Database(const QString &path, int flags) {
+    const QByteArray name = path.toUtf8();
+    const int rc = sqlite3_open_v2(name.constData(), &db_, flags | SQLITE_OPEN_URI, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString detail = db_ ? QString::fromUtf8(sqlite3_errmsg(db_))
+                                   : QString::fromUtf8(sqlite3_errstr(rc));
+        sqlite3_close_v2(db_);
+        db_ = nullptr;
+        throw EDatabaseError(QStringLiteral("Cannot open the database file '%1': %2")
+                                 .arg(path, detail));
+    }
+    sqlite3_extended_result_codes(db_, 1);
+    ApplyDefensiveSettings(db_);
+}
+
+Database::~Database() { sqlite3_close_v2(db_); }
+
+void Database::Exec(const char *sql, const QString &context) {
+    if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK) {
+        Fail(db_, context);
+    }
+}
+
+QString Database::ErrorMessage() const { return QString::fromUtf8(sqlite3_errmsg(db_)); }
+
+int Database::ErrorCode() const { return sqlite3_extended_errcode(db_); }
+
+Statement::Statement(const Database &db, std::string_view sql, const QString &context)
+    : db_(db.Handle()), context_(context) {
+    if (sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &stmt_, nullptr) !=
+        SQLITE_OK) {
+        Fail(db_, context_);
+    }
+}
+
+Statement::~Statement() { sqlite3_finalize(stmt_); }
+
+void Statement::BindText(int index, std::string_view text) {
+    if (sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()),
+                          SQLITE_TRANSIENT) != SQLITE_OK) {
+        Fail(db_, context_);
+    }
+}
+
+void Statement::BindText(int index, const QString &text) {
+    const QByteArray utf8 = text.toUtf8();
+    BindText(index, std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
+}
+
+void Statement::BindInt64(int index, std::int64_t value) {
+    if (sqlite3_bind_int64(stmt_, index, value) != SQLITE_OK) {
+        Fail(db_, context_);
+    }
+}
+
+void Statement::BindNull(int index) {
+    if (sqlite3_bind_null(stmt_, index) != SQLITE_OK) {
+        Fail(db_, context_);
+    }
+}
+
+bool Statement::Step() {
+    const int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW) {
+        return true;
+    }
+    if (rc == SQLITE_DONE) {
+        return false;
+    }
+    Fail(db_, context_);
+}
+
+void Statement::Reset() {
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+}
+
+int Statement::ColumnCount() const { return sqlite3_column_count(stmt_); }
+
+QString Statement::ColumnName(int column) const {
+    return QString::fromUtf8(sqlite3_column_name(stmt_, column));
+}
+
+bool Statement::ColumnIsNull(int column) const {
+    return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
+}
+
+std::string_view Statement::ColumnText(int column) const {
+    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt_, column));
+    if (!text) {
+        return {};
+    }
+    return {text, static_cast<size_t>(sqlite3_column_bytes(stmt_, column))};
+}
+
+std::int64_t Statement::ColumnInt64(int column) const {
+    return sqlite3_column_int64(stmt_, column);
+}
+
+} // namespace sqlite
