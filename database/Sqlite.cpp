@@ -2,6 +2,8 @@
 
 #include "Exception.h"
 
+#include <QUrl>
+
 #include <sqlite3.h>
 
 namespace sqlite {
@@ -18,22 +20,36 @@ void Fail(sqlite3 *db, const QString &context) {
     throw EDatabaseError(QStringLiteral("%1: %2").arg(context, detail));
 }
 
-Database::Database(const QString &path, int flags) {
+QString FileUri(const QString &path, const char *mode) {
+    QString uriPath = path;
+#ifdef Q_OS_WIN
+    uriPath.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (!uriPath.startsWith(QLatin1Char('/'))) {
+        uriPath.prepend(QLatin1Char('/'));
+    }
+#endif
+    return QStringLiteral("file:") + QString::fromLatin1(QUrl::toPercentEncoding(uriPath, "/")) +
+           QStringLiteral("?mode=") + QLatin1String(mode);
+}
+
+Database::Database(const QString &path, int flags, const QString &displayName) {
     const QByteArray name = path.toUtf8();
     const int rc = sqlite3_open_v2(name.constData(), &db_, flags | SQLITE_OPEN_URI, nullptr);
     if (rc != SQLITE_OK) {
-        const QString detail = db_ ? QString::fromUtf8(sqlite3_errmsg(db_))
-                                   : QString::fromUtf8(sqlite3_errstr(rc));
+        const QString detail =
+            db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QString::fromUtf8(sqlite3_errstr(rc));
         sqlite3_close_v2(db_);
         db_ = nullptr;
         throw EDatabaseError(QStringLiteral("Cannot open the database file '%1': %2")
-                                 .arg(path, detail));
+                                 .arg(displayName.isEmpty() ? path : displayName, detail));
     }
     sqlite3_extended_result_codes(db_, 1);
     ApplyDefensiveSettings(db_);
 }
 
-Database::~Database() { sqlite3_close_v2(db_); }
+Database::~Database() {
+    sqlite3_close_v2(db_);
+}
 
 void Database::Exec(const char *sql, const QString &context) {
     if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK) {
@@ -41,9 +57,13 @@ void Database::Exec(const char *sql, const QString &context) {
     }
 }
 
-QString Database::ErrorMessage() const { return QString::fromUtf8(sqlite3_errmsg(db_)); }
+QString Database::ErrorMessage() const {
+    return QString::fromUtf8(sqlite3_errmsg(db_));
+}
 
-int Database::ErrorCode() const { return sqlite3_extended_errcode(db_); }
+int Database::ErrorCode() const {
+    return sqlite3_extended_errcode(db_);
+}
 
 Statement::Statement(const Database &db, std::string_view sql, const QString &context)
     : db_(db.Handle()), context_(context) {
@@ -53,7 +73,9 @@ Statement::Statement(const Database &db, std::string_view sql, const QString &co
     }
 }
 
-Statement::~Statement() { sqlite3_finalize(stmt_); }
+Statement::~Statement() {
+    sqlite3_finalize(stmt_);
+}
 
 void Statement::BindText(int index, std::string_view text) {
     if (sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()),
@@ -95,7 +117,9 @@ void Statement::Reset() {
     sqlite3_clear_bindings(stmt_);
 }
 
-int Statement::ColumnCount() const { return sqlite3_column_count(stmt_); }
+int Statement::ColumnCount() const {
+    return sqlite3_column_count(stmt_);
+}
 
 QString Statement::ColumnName(int column) const {
     return QString::fromUtf8(sqlite3_column_name(stmt_, column));

@@ -17,8 +17,9 @@ class Database {
 public:
     // Opens (or with SQLITE_OPEN_CREATE creates) a database file with the defensive settings
     // every file here gets: SQLITE_DBCONFIG_DEFENSIVE on, trusted_schema off, no extension
-    // loading. `flags` are SQLite's open flags; URI file names are always enabled.
-    Database(const QString &path, int flags);
+    // loading. `flags` are SQLite's open flags; URI file names are always enabled. `displayName`
+    // names the file in messages (the path itself when empty).
+    Database(const QString &path, int flags, const QString &displayName = QString());
     ~Database();
     Database(const Database &) = delete;
     Database &operator=(const Database &) = delete;
@@ -60,6 +61,10 @@ private:
     sqlite3_stmt *stmt_ = nullptr;
     QString context_;
 };
+
+// A "file:" URI for a native path with the given access mode ("ro", "rw"); unlike a plain name,
+// it never creates a missing file.
+QString FileUri(const QString &path, const char *mode);
 
 // Applies the defensive settings to an open handle (for handles opened elsewhere).
 void ApplyDefensiveSettings(sqlite3 *db);

@@ -14,7 +14,7 @@ public:
     enum class Kind { Dictionary, Directory };
     struct Options {
         Kind kind = Kind::Directory;
-        QString path; // native path of the dictionary file or the directory
+        QString path;        // native path of the dictionary file or the directory
         QString displayPath; // the connect path as the user gave it, for messages
         QString username;
         QString password;
