@@ -228,8 +228,12 @@ struct SqliteEngine::Impl {
             }
             const QString message = db.ErrorMessage();
             if (!refused.isEmpty()) {
-                throw EDatabaseError(
-                    QStringLiteral("The statement was refused: it tries to %1").arg(refused));
+                const QStringList open = attachedNames();
+                throw EDatabaseError(QStringLiteral("The statement%1 was refused: it tries to %2")
+                                         .arg(open.isEmpty()
+                                                  ? QString()
+                                                  : QStringLiteral(" on ") + describeTables(open),
+                                              refused));
             }
             static const QString noSuchTable = QStringLiteral("no such table: ");
             if (message.startsWith(noSuchTable)) {
