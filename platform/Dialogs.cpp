@@ -11,8 +11,8 @@
 
 namespace {
 
-// A message box that places itself in the middle of the screen once it knows its size: Qt would
-// centre a parentless box, but over the active window when there is one.
+// A message box that places itself in the middle of the screen once it knows its size, rather
+// than wherever the platform's own placement (a window manager, an active window) would put it.
 class CentredMessageBox : public QMessageBox {
 public:
     using QMessageBox::QMessageBox;
