@@ -78,8 +78,9 @@ Statement::~Statement() {
 }
 
 void Statement::BindText(int index, std::string_view text) {
-    if (sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()),
-                          SQLITE_TRANSIENT) != SQLITE_OK) {
+    // A null pointer would bind NULL; an empty view is the empty text.
+    if (sqlite3_bind_text(stmt_, index, text.data() ? text.data() : "",
+                          static_cast<int>(text.size()), SQLITE_TRANSIENT) != SQLITE_OK) {
         Fail(db_, context_);
     }
 }
