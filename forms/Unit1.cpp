@@ -23,6 +23,12 @@
 
 TForm1 *Form1 = nullptr;
 
+// The layout description is a resource of this static library: a linker keeps its registration
+// only when something calls it.
+static void InitFormsResources() {
+    Q_INIT_RESOURCE(forms);
+}
+
 namespace {
 
 template <class Component> Component *FindComponent(const QObject &owner, const QString &name) {
@@ -67,6 +73,7 @@ QWidget *FirstFocusable(QWidget &window) {
 
 TForm1::TForm1(QWidget *parent) : QWidget(parent), ui_(std::make_unique<Ui::TForm1>()) {
     ui_->setupUi(this);
+    InitFormsResources();
     LoadComponentsFromFile(*this, QStringLiteral(":/forms/Unit1.components.json"));
 
     Button1 = ui_->Button1;
