@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSettings>
@@ -122,6 +123,37 @@ const QStringList kMixedListing{Line(QStringLiteral("B1")), Line(QStringLiteral(
 const QStringList kMixedRows{QStringLiteral("B1|None"), QStringLiteral("B2|"),
                              QStringLiteral("B3|None"), QStringLiteral("G1|Weekly"),
                              QStringLiteral("G2|Monthly")};
+
+// Makes a file read-only for as long as it lives. Permissions do not stop root, so as root the
+// file is also marked immutable (and unmarked again, or its folder could not be removed).
+class ReadOnlyFile {
+public:
+    explicit ReadOnlyFile(QString file) : file_(std::move(file)) {
+        QFile::setPermissions(file_, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+        if (!IsReadOnly()) {
+            immutable_ =
+                QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), file_}) == 0;
+        }
+    }
+    ~ReadOnlyFile() {
+        if (immutable_) {
+            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), file_});
+        }
+        QFile::setPermissions(file_, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                         QFile::ReadOther);
+    }
+    ReadOnlyFile(const ReadOnlyFile &) = delete;
+    ReadOnlyFile &operator=(const ReadOnlyFile &) = delete;
+
+    bool IsReadOnly() const {
+        QFile probe(file_);
+        return !probe.open(QIODevice::ReadWrite);
+    }
+
+private:
+    QString file_;
+    bool immutable_ = false;
+};
 
 // Ends a loop that would otherwise never end, so that a fault fails the test instead of hanging.
 class LoopSafety {
@@ -541,15 +573,14 @@ private Q_SLOTS:
         AddMixedRows(practice);
         practice.Select();
         std::unique_ptr<sqlite::Database> otherProgram;
+        std::unique_ptr<ReadOnlyFile> readOnly;
         if (locked) {
             otherProgram =
                 std::make_unique<sqlite::Database>(practice.TableFile(), SQLITE_OPEN_READWRITE);
         } else {
-            QVERIFY(QFile::setPermissions(practice.TableFile(),
-                                          QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
-            QFile probe(practice.TableFile());
-            if (probe.open(QIODevice::ReadWrite)) {
-                QSKIP("this user may write a read-only file (root): nothing to refuse the delete");
+            readOnly = std::make_unique<ReadOnlyFile>(practice.TableFile());
+            if (!readOnly->IsReadOnly()) {
+                QSKIP("cannot make a file read-only for this user");
             }
         }
         DialogAnswerer answerer;
