@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     build-essential cmake pkg-config
     qt6-base-dev libsqlite3-dev libsodium-dev sqlite3
-    xvfb xauth xdotool xclip imagemagick
+    xvfb xauth xdotool xclip x11-utils imagemagick
     cups cups-client cups-bsd printer-driver-cups-pdf poppler-utils
     clang libclang-rt-14-dev
 )
