@@ -12,6 +12,10 @@ void ApplyDefensiveSettings(sqlite3 *db) {
     sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
     sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
+    // A double-quoted name that is no column must be an error, not the text 'Unit': otherwise
+    // a table without the column "Unit" would silently match no rows and delete none.
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
 }
 
 void Fail(sqlite3 *db, const QString &context) {

@@ -17,8 +17,8 @@ class Database {
 public:
     // Opens (or with SQLITE_OPEN_CREATE creates) a database file with the defensive settings
     // every file here gets: SQLITE_DBCONFIG_DEFENSIVE on, trusted_schema off, no extension
-    // loading. `flags` are SQLite's open flags; URI file names are always enabled. `displayName`
-    // names the file in messages (the path itself when empty).
+    // loading, double-quoted names always names. `flags` are SQLite's open flags; URI file names
+    // are always enabled. `displayName` names the file in messages (the path itself when empty).
     Database(const QString &path, int flags, const QString &displayName = QString());
     ~Database();
     Database(const Database &) = delete;
