@@ -2,6 +2,7 @@
 // user would answer them.
 #include "Application.h"
 #include "DialogAnswerer.h"
+#include "LoopSafety.h"
 #include "Dialogs.h"
 #include "Exception.h"
 
@@ -15,19 +16,6 @@
 #include <stdexcept>
 
 namespace {
-
-// Ends a loop that would otherwise never end, so that a fault fails the test instead of hanging.
-class LoopSafety {
-public:
-    LoopSafety() {
-        timer_.setSingleShot(true);
-        QObject::connect(&timer_, &QTimer::timeout, [] { QCoreApplication::exit(99); });
-        timer_.start(30000);
-    }
-
-private:
-    QTimer timer_;
-};
 
 void VerifyCentredOnScreen(const SeenDialog &seen) {
     const QPoint screenCentre = QGuiApplication::primaryScreen()->availableGeometry().center();

@@ -5,6 +5,7 @@
 #include "AdsQuery.h"
 #include "Application.h"
 #include "DialogAnswerer.h"
+#include "LoopSafety.h"
 #include "PdfProbe.h"
 #include "PracticeWriter.h"
 #include "PrintDialog.h"
@@ -153,19 +154,6 @@ public:
 private:
     QString file_;
     bool immutable_ = false;
-};
-
-// Ends a loop that would otherwise never end, so that a fault fails the test instead of hanging.
-class LoopSafety {
-public:
-    LoopSafety() {
-        timer_.setSingleShot(true);
-        QObject::connect(&timer_, &QTimer::timeout, [] { QCoreApplication::exit(99); });
-        timer_.start(30000);
-    }
-
-private:
-    QTimer timer_;
 };
 
 void VerifyErrorReport(const SeenDialog &seen) {
