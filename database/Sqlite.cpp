@@ -2,6 +2,7 @@
 
 #include "Exception.h"
 
+#include <QFileInfo>
 #include <QUrl>
 
 #include <sqlite3.h>
@@ -18,13 +19,40 @@ void ApplyDefensiveSettings(sqlite3 *db) {
     sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
 }
 
+namespace {
+
+// SQLite's message; when a file could not be opened or read, with the system's reason (permission
+// denied, a link where none may be, ...), which SQLite's own text leaves out.
+QString messageOf(sqlite3 *db) {
+    QString message = QString::fromUtf8(sqlite3_errmsg(db));
+    const int code = sqlite3_extended_errcode(db) & 0xff;
+    const int systemError = sqlite3_system_errno(db);
+    if ((code == SQLITE_CANTOPEN || code == SQLITE_IOERR) && systemError != 0) {
+        message += QStringLiteral(" (%1)").arg(qt_error_string(systemError));
+    }
+    return message;
+}
+
+} // namespace
+
 void Fail(sqlite3 *db, const QString &context) {
-    const QString detail =
-        db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
+    const QString detail = db ? messageOf(db) : QStringLiteral("out of memory");
     throw EDatabaseError(QStringLiteral("%1: %2").arg(context, detail));
 }
 
 QString FileUri(const QString &path, const char *mode) {
+    // SQLite keeps room for a "-journal" suffix within its file layer's path limit, and answers a
+    // longer name with a bare "unable to open database file".
+    const sqlite3_vfs *vfs = sqlite3_vfs_find(nullptr);
+    const qsizetype length = QFileInfo(path).absoluteFilePath().toUtf8().size();
+    if (vfs && length + 8 > vfs->mxPathname) {
+        throw EDatabaseError(QStringLiteral("Cannot open the database file '%1': its path is %2 "
+                                            "bytes long, and the database engine opens paths of "
+                                            "at most %3 bytes")
+                                 .arg(path)
+                                 .arg(length)
+                                 .arg(vfs->mxPathname - 8));
+    }
     QString uriPath = path;
 #ifdef Q_OS_WIN
     uriPath.replace(QLatin1Char('\\'), QLatin1Char('/'));
@@ -40,8 +68,7 @@ Database::Database(const QString &path, int flags, const QString &displayName) {
     const QByteArray name = path.toUtf8();
     const int rc = sqlite3_open_v2(name.constData(), &db_, flags | SQLITE_OPEN_URI, nullptr);
     if (rc != SQLITE_OK) {
-        const QString detail =
-            db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QString::fromUtf8(sqlite3_errstr(rc));
+        const QString detail = db_ ? messageOf(db_) : QString::fromUtf8(sqlite3_errstr(rc));
         sqlite3_close_v2(db_);
         db_ = nullptr;
         throw EDatabaseError(QStringLiteral("Cannot open the database file '%1': %2")
@@ -62,7 +89,7 @@ void Database::Exec(const char *sql, const QString &context) {
 }
 
 QString Database::ErrorMessage() const {
-    return QString::fromUtf8(sqlite3_errmsg(db_));
+    return messageOf(db_);
 }
 
 int Database::ErrorCode() const {

@@ -63,7 +63,7 @@ private:
 };
 
 // A "file:" URI for a native path with the given access mode ("ro", "rw"); unlike a plain name,
-// it never creates a missing file.
+// it never creates a missing file. Raises when the path is longer than SQLite can open.
 QString FileUri(const QString &path, const char *mode);
 
 // Applies the defensive settings to an open handle (for handles opened elsewhere).

@@ -126,6 +126,16 @@ struct SqliteEngine::Impl {
         return names;
     }
 
+    // A directory the user may not read hides its files: say so rather than call them missing.
+    void requireReadableDirectory(const QString &name) const {
+        const QFileInfo directory(tableDirectory);
+        if (directory.isDir() && !(directory.isReadable() && directory.isExecutable())) {
+            throw EDatabaseError(QStringLiteral("Cannot open table '%1': the data directory '%2' "
+                                                "cannot be read (permission denied)")
+                                     .arg(name, tableDirectory));
+        }
+    }
+
     QString fileOfTable(const QString &name) const {
         if (!isPlainName(name)) {
             throw EDatabaseError(QStringLiteral("Table '%1' not found: it is not a plain table "
@@ -141,6 +151,7 @@ struct SqliteEngine::Impl {
             }
             const QString file = ResolveWindowsPath(tableDirectory + QLatin1Char('/') + *it);
             if (!IsRegularFile(file)) {
+                requireReadableDirectory(name);
                 throw EDatabaseError(QStringLiteral("Table '%1' of the data dictionary '%2' is "
                                                     "missing: its file '%3' does not exist")
                                          .arg(name, options.displayPath, file));
@@ -150,6 +161,7 @@ struct SqliteEngine::Impl {
         const QString file =
             ResolveWindowsPath(tableDirectory + QLatin1Char('/') + name + QStringLiteral(".db"));
         if (!IsRegularFile(file)) {
+            requireReadableDirectory(name);
             throw EDatabaseError(QStringLiteral("Table '%1' not found: there is no file %1.db in "
                                                 "the data directory '%2'")
                                      .arg(name, options.displayPath));
@@ -272,6 +284,12 @@ struct SqliteEngine::Impl {
                                      .arg(options.lockWaitMs / 1000.0)
                                      .arg(message));
         case SQLITE_READONLY:
+            if (rc == SQLITE_READONLY_DIRECTORY) {
+                throw EDatabaseError(QStringLiteral("%1 cannot be changed: its directory is "
+                                                    "read-only, so the journal that keeps the "
+                                                    "change safe cannot be created (%2)")
+                                         .arg(where, message));
+            }
             throw EDatabaseError(QStringLiteral("%1 cannot be changed: the file is read-only (%2)")
                                      .arg(where, message));
         case SQLITE_CORRUPT:
