@@ -1,15 +1,18 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 #include <vector>
 
-// A select's whole result, read at once. Every value is kept as the engine's UTF-8 text in one
-// arena, with a row start per row and a 32-bit end offset per cell, so a million rows cost a few
-// bytes of overhead per value rather than a heap object each. NULL reads as the empty text.
+// A select's whole result, read at once. Every row is kept whole in one of a few large chunks: the
+// end offset of each cell (32 bits), then the cells' UTF-8 text. A chunk never moves, so a million
+// rows cost a few bytes of overhead per value, and growing the result copies nothing that is
+// already stored. NULL reads as the empty text.
 class ResultSet {
 public:
     explicit ResultSet(QStringList columnNames);
@@ -26,10 +29,16 @@ public:
     std::string_view Value(int row, int column) const;
 
 private:
+    // Makes room for `bytes` more bytes of the open row, moving the row to a new chunk if needed.
+    void Reserve(size_t bytes);
+    void BeginRow();
+
     QStringList columns_;
-    std::vector<char> text_;
-    std::vector<std::uint64_t> rowStarts_;
-    std::vector<std::uint32_t> cellEnds_; // end of each cell, relative to its row's start
-    std::uint64_t openRowStart_ = 0;
+    std::vector<QByteArray> chunks_;
+    size_t nextChunkSize_;
+    char *free_ = nullptr; // the first unused byte of the last chunk
+    char *limit_ = nullptr;
+    std::vector<const char *> rowStarts_;
+    char *openRow_ = nullptr;
     int openRowCells_ = 0;
 };
