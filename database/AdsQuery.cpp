@@ -27,6 +27,7 @@ TAdsConnection &TAdsQuery::Connection() const {
 
 void TAdsQuery::SetActive(bool active) {
     if (!active) {
+        fieldsByName_.clear();
         fields_.clear();
         result_.reset();
         row_ = 0;
@@ -76,8 +77,12 @@ bool TAdsQuery::Eof() const {
 
 TAdsField *TAdsQuery::FieldByName(const QString &name) {
     RequireActive("read a field of");
+    if (TAdsField *known = fieldsByName_.value(name)) {
+        return known;
+    }
     for (const auto &field : fields_) {
         if (field->FieldName().compare(name, Qt::CaseInsensitive) == 0) {
+            fieldsByName_.insert(name, field.get());
             return field.get();
         }
     }

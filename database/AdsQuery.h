@@ -3,6 +3,7 @@
 #include "AdsField.h"
 #include "ResultSet.h"
 
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -58,5 +59,8 @@ private:
     QStringList sql_;
     std::unique_ptr<ResultSet> result_;
     std::vector<std::unique_ptr<TAdsField>> fields_;
+    // FieldByName's answers by the name as asked: a listing asks for the same few names on every
+    // row, and a case-insensitive search through all columns each time costs more than the row.
+    QHash<QString, TAdsField *> fieldsByName_;
     int row_ = 0;
 };
