@@ -18,8 +18,13 @@
 #include <QDate>
 #include <windows.h>
 #else
+#include <locale.h>
+
+#include <clocale>
 #include <ctime>
 #include <cwchar>
+#include <string>
+#include <unordered_map>
 #endif
 
 namespace {
@@ -124,6 +129,28 @@ QString FormatShortDate(TDateTime value) {
     // The API refuses years before 1601; Qt's system locale reads the same user setting.
     return QLocale::system().toString(QDate(year, month, day), QLocale::ShortFormat);
 #else
+    // A listing formats one date per line, and the dates of a large practice repeat: the texts of
+    // the current LC_TIME locale are kept, and dropped when the locale changes. A thread with a
+    // locale of its own is served afresh each time.
+    struct Cache {
+        std::string locale;
+        std::unordered_map<std::int64_t, QString> texts;
+    };
+    constexpr size_t kMaxCachedDates = 100000;
+    thread_local Cache cache;
+    const char *locale = std::setlocale(LC_TIME, nullptr);
+    const bool cacheable = locale != nullptr && ::uselocale(locale_t(nullptr)) == LC_GLOBAL_LOCALE;
+    if (cacheable) {
+        if (cache.locale != locale) {
+            cache.locale = locale;
+            cache.texts.clear();
+        }
+        const auto known = cache.texts.find(days);
+        if (known != cache.texts.end()) {
+            return known->second;
+        }
+    }
+
     std::tm date{};
     date.tm_year = year - 1900;
     date.tm_mon = month - 1;
@@ -132,12 +159,21 @@ QString FormatShortDate(TDateTime value) {
     date.tm_yday = static_cast<int>(daysFromCivil(year, month, day) - daysFromCivil(year, 1, 1));
     date.tm_isdst = -1;
     // The wide variant yields the locale's text without a detour through its byte encoding.
+    QString text;
     for (size_t capacity : {size_t{128}, size_t{4096}}) {
-        std::vector<wchar_t> text(capacity);
-        const size_t length = std::wcsftime(text.data(), text.size(), L"%x", &date);
-        if (length > 0)
-            return QString::fromWCharArray(text.data(), static_cast<qsizetype>(length));
+        std::vector<wchar_t> buffer(capacity);
+        const size_t length = std::wcsftime(buffer.data(), buffer.size(), L"%x", &date);
+        if (length > 0) {
+            text = QString::fromWCharArray(buffer.data(), static_cast<qsizetype>(length));
+            break;
+        }
     }
-    return QString();
+    if (cacheable) {
+        if (cache.texts.size() >= kMaxCachedDates) {
+            cache.texts.clear();
+        }
+        cache.texts.emplace(days, text);
+    }
+    return text;
 #endif
 }
