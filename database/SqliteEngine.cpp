@@ -343,20 +343,29 @@ std::unique_ptr<ResultSet> SqliteEngine::Select(const QString &sql) {
             d.failStep(rc, used);
         }
         for (int column = 0; column < columns; ++column) {
-            // Integers are written here in SQLite's own decimal form: asking SQLite for their
-            // text would first convert each value in place.
-            if (sqlite3_column_type(stmt, column) == SQLITE_INTEGER) {
+            // The value itself, read once per cell: the column functions would look it up and
+            // check the statement again on every call. Only this thread uses the statement.
+            sqlite3_value *value = sqlite3_column_value(stmt, column);
+            const int type = sqlite3_value_type(value);
+            if (type == SQLITE_NULL) {
+                result->AppendCell(std::string_view());
+            } else if (type == SQLITE_INTEGER) {
+                // In SQLite's own decimal form, without converting the value to text in place.
                 char digits[24];
-                const auto written = std::to_chars(std::begin(digits), std::end(digits),
-                                                   sqlite3_column_int64(stmt, column));
+                const auto written =
+                    std::to_chars(std::begin(digits), std::end(digits), sqlite3_value_int64(value));
                 result->AppendCell(
                     std::string_view(digits, static_cast<size_t>(written.ptr - digits)));
-                continue;
+            } else {
+                const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(value));
+                if (text == nullptr) {
+                    throw EDatabaseError(QStringLiteral("Out of memory while reading the result "
+                                                        "of a statement on %1")
+                                             .arg(d.describeTables(used)));
+                }
+                result->AppendCell(
+                    std::string_view(text, static_cast<size_t>(sqlite3_value_bytes(value))));
             }
-            const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, column));
-            const int size = sqlite3_column_bytes(stmt, column);
-            result->AppendCell(text ? std::string_view(text, static_cast<size_t>(size))
-                                    : std::string_view());
         }
         result->EndRow();
     }
