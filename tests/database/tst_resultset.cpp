@@ -134,11 +134,11 @@ void TestResultSet::valuesReadAsSqlitesOwnText() {
     writeValues(practice.temp.path(),
                 "INSERT INTO T (v) VALUES (0), (-1), (42), (9223372036854775807),"
                 " (-9223372036854775807 - 1), (1.5), (-0.25), (1e300), ('007'), ('text  '),"
-                " (''), (NULL), (x'41420043')");
+                " (''), (NULL), (x'41420043'), (x'')");
     practice.query->SetSQL(
         {QStringLiteral("SELECT v, CAST(v AS TEXT) AS t FROM T ORDER BY rowid")});
     practice.query->SetActive(true);
-    QCOMPARE(practice.query->RecordCount(), 13);
+    QCOMPARE(practice.query->RecordCount(), 14);
 
     const QStringList expectedStarts = {QStringLiteral("0"),
                                         QStringLiteral("-1"),
@@ -152,7 +152,8 @@ void TestResultSet::valuesReadAsSqlitesOwnText() {
                                         QStringLiteral("text"),
                                         QString(),
                                         QString(),
-                                        QStringLiteral("AB")};
+                                        QStringLiteral("AB"),
+                                        QString()};
     for (const QString &expected : expectedStarts) {
         QVERIFY(!practice.query->Eof());
         const QString value = practice.query->FieldByName(QStringLiteral("v"))->AsString();
