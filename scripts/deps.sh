@@ -7,7 +7,7 @@ packages=(
     qt6-base-dev libsqlite3-dev libsodium-dev sqlite3
     xvfb xauth xdotool xclip x11-utils imagemagick
     cups cups-client cups-bsd printer-driver-cups-pdf poppler-utils
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev util-linux
 )
 
 missing=()
