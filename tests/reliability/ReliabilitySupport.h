@@ -89,7 +89,8 @@ private:
     QString path_;
 };
 
-// Gives `path` (and everything below it) to nobody:nogroup; false when that failed.
+// Gives `path` (and everything below it) to the user the helper runs as when unprivileged:
+// nobody:nogroup when the tests run as root; false when that failed.
 bool giveToNobody(const QString &path);
 
 // Every entry below `dir` (the directory itself included) with its kind, permissions, link
