@@ -7,6 +7,7 @@
 #include "AdsField.h"
 #include "AdsQuery.h"
 #include "Application.h"
+#include "BusyCursor.h"
 #include "ComponentLoader.h"
 #include "DateTime.h"
 #include "Dialogs.h"
@@ -134,7 +135,10 @@ void TForm1::FormShow(QObject *Sender) {
     const QString dictionary = directory + QStringLiteral("cvddf.add");
     connCorvanta->SetConnectPath(IsRegularFile(dictionary) ? dictionary : directory);
 
-    qryBadUnits->SetActive(true);
+    {
+        TBusyCursor busy;
+        qryBadUnits->SetActive(true);
+    }
     Label1->setText(QString::number(qryBadUnits->RecordCount()) +
                     QStringLiteral(" bad repeat entries."));
     Label1->adjustSize();
@@ -146,6 +150,7 @@ void TForm1::FormShow(QObject *Sender) {
     Memo1->clear();
     bool listed = false;
     {
+        TBusyCursor busy;
         ListingFiller listing(*Memo1);
         qryBadUnits->First();
         while (!qryBadUnits->Eof()) {

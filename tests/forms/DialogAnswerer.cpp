@@ -68,6 +68,7 @@ void DialogAnswerer::Poll() {
     seen.className = QLatin1String(dialog->metaObject()->className());
     seen.caption = dialog->windowTitle();
     seen.frame = dialog->frameGeometry();
+    seen.busyCursor = QGuiApplication::overrideCursor() != nullptr;
     if (auto *box = qobject_cast<QMessageBox *>(dialog)) {
         seen.text = box->text();
         seen.icon = box->icon();

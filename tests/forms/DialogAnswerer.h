@@ -21,6 +21,7 @@ struct SeenDialog {
     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
     QRect frame;
     QStringList otherVisibleWindows; // captions of the other top-level windows on screen
+    bool busyCursor = false;         // the application's busy cursor was up
 };
 
 // Answers the real modal dialogs that come up while a test drives the program: it watches for

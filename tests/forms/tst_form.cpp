@@ -356,6 +356,7 @@ private Q_SLOTS:
         QCOMPARE(Form1->Memo1->toPlainText(), listing.join(QLatin1Char('\n')));
         QVERIFY(Form1->Button1->isEnabled());
         QCOMPARE(Form1->focusWidget(), Form1->Button2);
+        QVERIFY(!QGuiApplication::overrideCursor());
         const QString directory =
             QDir::toNativeSeparators(practice.Directory()).toUpper() + QLatin1Char('\\');
         QCOMPARE(Form1->connCorvanta->ConnectPath(),
@@ -488,6 +489,9 @@ private Q_SLOTS:
         QCOMPARE(answerer.Seen().size(), 1);
         const SeenDialog &seen = answerer.Seen().first();
         VerifyErrorReport(seen);
+        // The busy cursor of the scan is gone before the report comes up.
+        QVERIFY(!seen.busyCursor);
+        QVERIFY(!QGuiApplication::overrideCursor());
         if (message.startsWith(QLatin1Char('~'))) {
             QVERIFY2(seen.text.contains(message.mid(1)), qPrintable(seen.text));
             QVERIFY2(seen.text.endsWith(QLatin1Char('.')), qPrintable(seen.text));
