@@ -44,7 +44,8 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override {
-        if (event->type() == QEvent::Paint && !painted) {
+        if (event->type() == QEvent::Paint && !seen_) {
+            seen_ = true;
             // The filter runs before the paint: the end of the paint is the next turn of the loop.
             QTimer::singleShot(0, this, [this] {
                 painted = seconds(clock_);
@@ -56,6 +57,7 @@ protected:
 
 private:
     const QElapsedTimer &clock_;
+    bool seen_ = false;
 };
 
 void fail(const QString &message) {

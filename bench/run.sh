@@ -74,6 +74,7 @@ use_practice() {
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 minimum() { sort -g | head -n1; }
 maximum() { sort -g | tail -n1; }
+thousands() { echo "$1" | sed ':a;s/\B[0-9]\{3\}\>/,&/;ta'; }
 # The value of key=... in the program's line of timings.
 field() { sed -n "s/.*\\b$1=\\([0-9.]*\\).*/\\1/p"; }
 
@@ -120,7 +121,8 @@ for entry in "${practices[@]}"; do
             printf "listed <= 6 s: %s; RSS <= 800 MB: %s", (a <= 6 ? "met" : "MISSED"), (m <= 800 ? "met" : "MISSED") }')
     fi
     printf '| %s | %s | %s s (%s-%s) | %s s | %s MB | %s s | %s | %s |\n' \
-        "$rows" "$bad" "$wall" "$(minimum <"$work/wall")" "$(maximum <"$work/wall")" \
+        "$(thousands "$rows")" "$(thousands "$bad")" \
+        "$wall" "$(minimum <"$work/wall")" "$(maximum <"$work/wall")" \
         "$(median <"$work/painted")" "$rss_mb" "$shell" "$ratio" "$targets" >>"$results"
 done
 
