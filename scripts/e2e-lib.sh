@@ -55,6 +55,8 @@ e2e_require_programs() {
 e2e_make_tmp() {
     E2E_TMP=$(mktemp -d "${TMPDIR:-/tmp}/repeatfix-e2e.XXXXXX")
     chmod 755 "$E2E_TMP"
+    # Qt wants the runtime directory private to its user.
+    mkdir -m 700 "$E2E_TMP/runtime"
     e2e_on_exit 'e2e_remove_tmp'
 }
 

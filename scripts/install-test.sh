@@ -24,6 +24,10 @@ installed_files=(
 if ! command -v apt-get >/dev/null || ! command -v dpkg >/dev/null; then
     e2e_skip "not a Debian system"
 fi
+# Two runs on one machine (two checkouts testing at once) would install and remove the same
+# package under each other: one at a time.
+exec 9>/run/lock/repeatfix-install-test.lock
+flock -w 1200 9 || e2e_fail "another install test held the lock for 20 minutes"
 if dpkg-query -W -f='${Status}' repeatfix 2>/dev/null | grep -q 'ok installed'; then
     e2e_fail "repeatfix is installed here already; this test would remove it (apt-get remove repeatfix)"
 fi
@@ -98,7 +102,11 @@ has_dependency "$xcb_plugin" || e2e_fail "Qt's X11 plugin is in $xcb_plugin, not
 # ---- install ----------------------------------------------------------------------------------
 phase=$SECONDS
 remove_package() {
-    if dpkg-query -W -f='${Status}' repeatfix 2>/dev/null | grep -q 'ok installed'; then
+    # Two runs on one machine (two checkouts testing at once) would install and remove the same
+# package under each other: one at a time.
+exec 9>/run/lock/repeatfix-install-test.lock
+flock -w 1200 9 || e2e_fail "another install test held the lock for 20 minutes"
+if dpkg-query -W -f='${Status}' repeatfix 2>/dev/null | grep -q 'ok installed'; then
         DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 remove -y -qq \
             repeatfix >/dev/null 2>&1
     fi
@@ -136,7 +144,7 @@ practice=$E2E_TMP/practice
 e2e_write_settings "$E2E_TMP/config" "$practice"
 e2e_start_xvfb "$E2E_TMP"
 e2e_start_app /usr/bin/repeatfix "$E2E_TMP/config" "$E2E_TMP/work" "$E2E_TMP/repeatfix.log" \
-    HOME="$E2E_TMP/home" XDG_RUNTIME_DIR="$E2E_TMP"
+    HOME="$E2E_TMP/home" XDG_RUNTIME_DIR="$E2E_TMP/runtime"
 e2e_wait_window '^Form1$' 30 'the window Form1'
 form=$E2E_WINDOW
 # The standard error report would carry the program's name as its caption.
@@ -173,6 +181,10 @@ e2e_note "ran the installed program in $((SECONDS - phase)) s"
 # ---- remove -----------------------------------------------------------------------------------
 DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 remove -y -qq repeatfix \
     >"$E2E_TMP/apt-remove.log" 2>&1 || e2e_fail "apt-get remove failed: $(tail -n 20 "$E2E_TMP/apt-remove.log")"
+# Two runs on one machine (two checkouts testing at once) would install and remove the same
+# package under each other: one at a time.
+exec 9>/run/lock/repeatfix-install-test.lock
+flock -w 1200 9 || e2e_fail "another install test held the lock for 20 minutes"
 if dpkg-query -W -f='${Status}' repeatfix 2>/dev/null | grep -q 'ok installed'; then
     e2e_fail "repeatfix is still installed after apt-get remove"
 fi

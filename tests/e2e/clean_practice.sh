@@ -26,7 +26,7 @@ before=$(e2e_table_dump "$table")
 
 e2e_write_settings "$E2E_TMP/config" "$practice"
 e2e_start_app "$repeatfix" "$E2E_TMP/config" "$E2E_TMP/work" "$E2E_TMP/repeatfix.log" \
-    HOME="$E2E_TMP/home" XDG_RUNTIME_DIR="$E2E_TMP"
+    HOME="$E2E_TMP/home" XDG_RUNTIME_DIR="$E2E_TMP/runtime"
 
 # The message ("No problems found.") carries the application's title as its caption.
 e2e_wait_window '^repeatfix$' 30 'the message box "repeatfix"'

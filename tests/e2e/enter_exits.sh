@@ -33,7 +33,7 @@ failed-scan)
 esac
 
 e2e_start_app "$repeatfix" "$E2E_TMP/config" "$E2E_TMP/work" "$E2E_TMP/repeatfix.log" \
-    HOME="$E2E_TMP/home" XDG_RUNTIME_DIR="$E2E_TMP"
+    HOME="$E2E_TMP/home" XDG_RUNTIME_DIR="$E2E_TMP/runtime"
 
 if [ "$case" = failed-scan ]; then
     e2e_wait_window '^repeatfix$' 30 'the error report "repeatfix"'

@@ -34,7 +34,7 @@ before=$(e2e_table_dump "$table")
 
 e2e_write_settings "$E2E_TMP/config" "$practice"
 e2e_start_app "$repeatfix" "$E2E_TMP/config" "$E2E_TMP/work" "$E2E_TMP/repeatfix.log" \
-    HOME="$E2E_TMP/home" XDG_RUNTIME_DIR="$E2E_TMP"
+    HOME="$E2E_TMP/home" XDG_RUNTIME_DIR="$E2E_TMP/runtime"
 e2e_wait_window '^Form1$' 30 'the window Form1'
 form=$E2E_WINDOW
 

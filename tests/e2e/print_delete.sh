@@ -29,7 +29,7 @@ good_before=$(good_rows)
 
 e2e_write_settings "$E2E_TMP/config" "$practice"
 e2e_start_app "$repeatfix" "$E2E_TMP/config" "$E2E_TMP/work" "$E2E_TMP/repeatfix.log" \
-    HOME="$E2E_TMP/home" XDG_RUNTIME_DIR="$E2E_TMP" CUPS_SERVER="$CUPS_SERVER"
+    HOME="$E2E_TMP/home" XDG_RUNTIME_DIR="$E2E_TMP/runtime" CUPS_SERVER="$CUPS_SERVER"
 e2e_wait_window '^Form1$' 30 'the window Form1'
 form=$E2E_WINDOW
 
