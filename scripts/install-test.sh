@@ -26,7 +26,7 @@ if ! command -v apt-get >/dev/null || ! command -v dpkg >/dev/null; then
 fi
 # Two runs on one machine (two checkouts testing at once) would install and remove the same
 # package under each other: one at a time.
-exec 9>/run/lock/repeatfix-install-test.lock
+exec 9>/tmp/repeatfix-install-test.lock
 flock -w 1200 9 || e2e_fail "another install test held the lock for 20 minutes"
 if dpkg-query -W -f='${Status}' repeatfix 2>/dev/null | grep -q 'ok installed'; then
     e2e_fail "repeatfix is installed here already; this test would remove it (apt-get remove repeatfix)"
@@ -104,7 +104,7 @@ phase=$SECONDS
 remove_package() {
     # Two runs on one machine (two checkouts testing at once) would install and remove the same
 # package under each other: one at a time.
-exec 9>/run/lock/repeatfix-install-test.lock
+exec 9>/tmp/repeatfix-install-test.lock
 flock -w 1200 9 || e2e_fail "another install test held the lock for 20 minutes"
 if dpkg-query -W -f='${Status}' repeatfix 2>/dev/null | grep -q 'ok installed'; then
         DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 remove -y -qq \
@@ -183,7 +183,7 @@ DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 remove -y -qq 
     >"$E2E_TMP/apt-remove.log" 2>&1 || e2e_fail "apt-get remove failed: $(tail -n 20 "$E2E_TMP/apt-remove.log")"
 # Two runs on one machine (two checkouts testing at once) would install and remove the same
 # package under each other: one at a time.
-exec 9>/run/lock/repeatfix-install-test.lock
+exec 9>/tmp/repeatfix-install-test.lock
 flock -w 1200 9 || e2e_fail "another install test held the lock for 20 minutes"
 if dpkg-query -W -f='${Status}' repeatfix 2>/dev/null | grep -q 'ok installed'; then
     e2e_fail "repeatfix is still installed after apt-get remove"
