@@ -6,6 +6,7 @@
 #include "RegIniFile.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QString>
 
@@ -19,12 +20,17 @@ namespace {
 
 QString configHome;
 
+void removeConfigHome() {
+    QDir(configHome).removeRecursively();
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     char pattern[] = "/tmp/repeatfix-fuzz-settings-XXXXXX";
     fuzzCheck(::mkdtemp(pattern) != nullptr, "a temporary directory");
     configHome = QString::fromLocal8Bit(pattern);
+    std::atexit(removeConfigHome); // libFuzzer ends a bounded run with exit()
     // Before the first QSettings: it reads these once.
     ::setenv("XDG_CONFIG_HOME", pattern, 1);
     ::setenv("HOME", pattern, 1);

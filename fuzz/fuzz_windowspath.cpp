@@ -19,6 +19,12 @@
 
 namespace {
 
+QString treeRoot;
+
+void removeTree() {
+    QDir(treeRoot).removeRecursively();
+}
+
 void makeFile(const QString &path) {
     QFile file(path);
     fuzzCheck(file.open(QIODevice::WriteOnly), "the tree's files can be written");
@@ -30,6 +36,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     char pattern[] = "/tmp/repeatfix-fuzz-paths-XXXXXX";
     fuzzCheck(::mkdtemp(pattern) != nullptr, "a temporary directory");
     const QString root = QString::fromLocal8Bit(pattern);
+    treeRoot = root;
+    std::atexit(removeTree); // libFuzzer ends a bounded run with exit()
     QDir dir(root);
     for (const char *path : {"srv/Practice/PRACT1", "srv/Practice/pract2", "srv/Shared/Ambig",
                              "srv/Shared/AMBIG", "srv/M\xc3\xbcller/sub dir"}) {
