@@ -85,12 +85,12 @@ e2e_stop_pid() {
 
 # Starts Xvfb on a display number it picks itself (-displayfd, so parallel runs never collide)
 # and exports DISPLAY. The server is stopped on exit; `timeout` also ends it should this script
-# be killed without running its clean-up.
+# be killed without running its clean-up. It never inherits fd 9, the install test's lock.
 e2e_start_xvfb() {
     local dir=$1 number="" i
     : >"$dir/xvfb.display"
     timeout 1800 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset \
-        3>"$dir/xvfb.display" >"$dir/xvfb.log" 2>&1 &
+        3>"$dir/xvfb.display" 9>&- >"$dir/xvfb.log" 2>&1 &
     E2E_XVFB_PID=$!
     e2e_on_exit "e2e_stop_pid $E2E_XVFB_PID"
     for ((i = 0; i < 100; i++)); do
