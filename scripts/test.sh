@@ -43,7 +43,9 @@ stage() {
 }
 
 run_tests() {
-    (cd "$1" && ctest --output-on-failure --timeout 900)
+    local dir=$1
+    shift
+    (cd "$dir" && ctest --output-on-failure --timeout 900 "$@")
 }
 
 stage "dependencies" "$root/scripts/deps.sh"
@@ -58,6 +60,7 @@ if $all; then
     export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$root/build-asan/lsan-suppressions.txt:print_suppressions=0}"
     export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1}"
     stage "sanitizer build" "$root/scripts/build.sh" "$root/build-asan" -DREPEATFIX_SANITIZE=ON
-    stage "sanitizer tests" run_tests "$root/build-asan"
+    # The Windows registry test builds with MinGW and runs under Wine: nothing of it is sanitized.
+    stage "sanitizer tests" run_tests "$root/build-asan" -LE windows
     stage "fuzzing" "$root/scripts/fuzz.sh" 30
 fi

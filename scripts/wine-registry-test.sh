@@ -96,8 +96,17 @@ clear_key() {
 
 # add TYPE DATA: the value written by reg.exe, as a user or Corvanta would.
 add() {
+    local try
     clear_key
-    wine reg add "$key" /v "$value" /t "$1" /d "$2" /f >/dev/null
+    # reg.exe now and then fails while the wineserver is busy: try again before giving up.
+    for try in 1 2 3; do
+        if wine reg add "$key" /v "$value" /t "$1" /d "$2" /f >/dev/null 2>"$work/reg-add.log"; then
+            return 0
+        fi
+        sleep 1
+    done
+    echo "FAIL wine reg add /t $1 failed three times: $(cat "$work/reg-add.log")"
+    exit 1
 }
 
 # import HEX: the value written byte for byte, "hex(N):..." of a .reg file (N the type). The
